@@ -1,0 +1,2 @@
+#include "cli/commands.h"
+int main() { return 0; }
