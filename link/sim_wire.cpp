@@ -31,12 +31,17 @@ void SimWire::HostWrite(const std::uint8_t* data, std::size_t count) {
 }
 
 void SimWire::Send(Duration at, const std::uint8_t* data, std::size_t count) {
-  Duration t = std::max(at, deviceTxFreeAt_);
+  // The line carries one byte at a time: start after any bytes already
+  // scheduled around `at` (a reply scheduled far ahead, such as a ready
+  // byte at the end of a reset, does not hold back a quick one).
+  Duration t = at;
+  for (const TimedByte& b : toHost_) {
+    if (b.at > t && b.at <= t + byteTime_) t = b.at;
+  }
   for (std::size_t i = 0; i < count; ++i) {
     t += byteTime_;
     toHost_.push_back({t, data[i]});
   }
-  deviceTxFreeAt_ = t;
   // A device may answer out of order in time (a late reply scheduled before
   // a quick one); keep the queue ordered by arrival.
   std::stable_sort(toHost_.begin(), toHost_.end(),

@@ -87,7 +87,6 @@ class SimWire final : public HostSink {
   DeviceSide* device_;
   Duration byteTime_{0};
   Duration hostTxFreeAt_{0};
-  Duration deviceTxFreeAt_{0};
   bool breakHeld_ = false;
   std::deque<TimedByte> toHost_;
   std::vector<TimedByte> hostLog_;
