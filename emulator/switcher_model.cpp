@@ -157,8 +157,7 @@ void SwitcherModel::CmdPower(Duration t, const std::vector<std::uint8_t>& frame,
   Reply(t, kCmdPower, {kAck}, sink);
 }
 
-void SwitcherModel::CmdStatus(Duration t, const std::vector<std::uint8_t>& frame,
-                              HostSink& sink) {
+void SwitcherModel::CmdStatus(Duration t, const std::vector<std::uint8_t>& frame, HostSink& sink) {
   (void)frame;
   const auto bytes = Status().Encode();
   Reply(t, kCmdStatus, {bytes.begin(), bytes.end()}, sink);

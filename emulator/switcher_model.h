@@ -36,8 +36,8 @@ std::optional<Fault> ParseFault(const std::string& name);
 
 struct FaultRule {
   Fault fault;
-  int remaining = -1;         // replies still affected; -1 = every reply
-  int command = -1;           // only replies to this command code; -1 = any
+  int remaining = -1;  // replies still affected; -1 = every reply
+  int command = -1;    // only replies to this command code; -1 = any
 };
 
 struct SwitcherConfig {
@@ -109,7 +109,7 @@ class SwitcherModel : public DeviceSide {
   std::vector<FaultRule> faults_;
   std::vector<std::uint8_t> pending_;
   Duration lastByte_{-1};
-  Duration busyUntil_{0};      // factory reset: nothing answered before this
+  Duration busyUntil_{0};  // factory reset: nothing answered before this
   int baud_ = 0;
   bool breakHeld_ = false;
   std::vector<std::vector<std::uint8_t>> frames_;

@@ -9,60 +9,56 @@ namespace exchange {
 using std::chrono::microseconds;
 
 // Route one crosspoint: no drain; 4 s + 10 us; serial 100 ms, one retry.
-const ExchangeParams kRouteOne{
-    "route one",
-    {.replyWait = seconds(4) + microseconds(10), .replyLength = 1},
-    {.settle = milliseconds(100),
-     .replyLength = 1,
-     .retries = 1,
-     .retryPause = milliseconds(100),
-     .retrySettle = milliseconds(100)}};
+const ExchangeParams kRouteOne{"route one",
+                               {.replyWait = seconds(4) + microseconds(10), .replyLength = 1},
+                               {.settle = milliseconds(100),
+                                .replyLength = 1,
+                                .retries = 1,
+                                .retryPause = milliseconds(100),
+                                .retrySettle = milliseconds(100)}};
 
 // Route one input to all outputs: drain 10 us / 20 bytes; 2 s + 10 us;
 // serial 100 ms, up to 10 retries of 500 ms + 500 ms.
-const ExchangeParams kRouteAll{
-    "route all",
-    {.drain = true,
-     .drainWait = microseconds(10),
-     .drainLength = 20,
-     .replyWait = seconds(2) + microseconds(10),
-     .replyLength = 1},
-    {.settle = milliseconds(100),
-     .replyLength = 1,
-     .retries = 10,
-     .retryPause = milliseconds(500),
-     .retrySettle = milliseconds(500)}};
+const ExchangeParams kRouteAll{"route all",
+                               {.drain = true,
+                                .drainWait = microseconds(10),
+                                .drainLength = 20,
+                                .replyWait = seconds(2) + microseconds(10),
+                                .replyLength = 1},
+                               {.settle = milliseconds(100),
+                                .replyLength = 1,
+                                .retries = 10,
+                                .retryPause = milliseconds(500),
+                                .retrySettle = milliseconds(500)}};
 
 // Power: drain 10 us / 20 bytes; 100 us; serial 100 ms, one retry.
-const ExchangeParams kPower{
-    "power",
-    {.drain = true,
-     .drainWait = microseconds(10),
-     .drainLength = 20,
-     .replyWait = microseconds(100),
-     .replyLength = 1},
-    {.settle = milliseconds(100),
-     .replyLength = 1,
-     .retries = 1,
-     .retryPause = milliseconds(100),
-     .retrySettle = milliseconds(100)}};
+const ExchangeParams kPower{"power",
+                            {.drain = true,
+                             .drainWait = microseconds(10),
+                             .drainLength = 20,
+                             .replyWait = microseconds(100),
+                             .replyLength = 1},
+                            {.settle = milliseconds(100),
+                             .replyLength = 1,
+                             .retries = 1,
+                             .retryPause = milliseconds(100),
+                             .retrySettle = milliseconds(100)}};
 
 // Status: drain 500 us / 21 bytes; pause 1500 ms, then 500 us for 21 bytes;
 // serial 500 ms, the user's query up to 8 more attempts while short.
-const ExchangeParams kStatusUser{
-    "status",
-    {.drain = true,
-     .drainWait = microseconds(500),
-     .drainLength = 21,
-     .pause = milliseconds(1500),
-     .replyWait = microseconds(500),
-     .replyLength = 21},
-    {.settle = milliseconds(500),
-     .replyLength = 21,
-     .retries = 8,
-     .retryPause = Duration(0),
-     .retrySettle = milliseconds(500),
-     .accept = Accept::kFullReply}};
+const ExchangeParams kStatusUser{"status",
+                                 {.drain = true,
+                                  .drainWait = microseconds(500),
+                                  .drainLength = 21,
+                                  .pause = milliseconds(1500),
+                                  .replyWait = microseconds(500),
+                                  .replyLength = 21},
+                                 {.settle = milliseconds(500),
+                                  .replyLength = 21,
+                                  .retries = 8,
+                                  .retryPause = Duration(0),
+                                  .retrySettle = milliseconds(500),
+                                  .accept = Accept::kFullReply}};
 
 const ExchangeParams kStatusPoll{
     "status poll",
@@ -116,9 +112,7 @@ ExchangeResult Link::OverTcp(const CommandFrame& frame, const TcpParams& p) {
 ExchangeResult Link::OverSerial(const CommandFrame& frame, const SerialParams& p) {
   ExchangeResult r;
   const std::size_t want = std::min(p.replyLength, r.reply.size());
-  auto acceptable = [&] {
-    return p.accept == Accept::kAck ? r.Acked() : r.received == want;
-  };
+  auto acceptable = [&] { return p.accept == Accept::kAck ? r.Acked() : r.received == want; };
   for (int attempt = 0; attempt <= p.retries; ++attempt) {
     if (attempt > 0) {
       if (p.retryPause > Duration::zero()) clock_.Sleep(p.retryPause);

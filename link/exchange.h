@@ -27,8 +27,8 @@ enum class Accept {
 };
 
 struct TcpParams {
-  bool drain = false;          // clear a late reply of an earlier exchange first
-  Duration drainWait{0};       // select() timeout of the drain
+  bool drain = false;           // clear a late reply of an earlier exchange first
+  Duration drainWait{0};        // select() timeout of the drain
   std::size_t drainLength = 0;  // one receive of at most this many bytes
   Duration pause{0};            // plain sleep between send and wait
   Duration replyWait{0};        // select() timeout for the reply
@@ -66,10 +66,10 @@ ExchangeParams Dialog(std::size_t replyLength);
 constexpr std::size_t kMaxReply = 64;
 
 struct ExchangeResult {
-  bool sent = false;           // the frame went out
-  std::size_t received = 0;    // bytes in `reply`
-  int attempts = 0;            // serial attempts made
-  bool assumedAck = false;     // TCP exchange that reads no reply
+  bool sent = false;         // the frame went out
+  std::size_t received = 0;  // bytes in `reply`
+  int attempts = 0;          // serial attempts made
+  bool assumedAck = false;   // TCP exchange that reads no reply
   std::array<std::uint8_t, kMaxReply> reply{};
 
   std::span<const std::uint8_t> bytes() const { return {reply.data(), received}; }

@@ -51,12 +51,12 @@ struct FlowRow {
   bool xonXoff;
 };
 constexpr FlowRow kFlowTable[] = {
-    {false, false, -1, -1, false},                         // none
+    {false, false, -1, -1, false},                           // none
     {true, false, win32::RTS_CONTROL_HANDSHAKE, -1, false},  // CTS/RTS
     {true, false, -1, win32::DTR_CONTROL_HANDSHAKE, false},  // CTS/DTR
     {false, true, win32::RTS_CONTROL_HANDSHAKE, -1, false},  // DSR/RTS
     {false, true, -1, win32::DTR_CONTROL_HANDSHAKE, false},  // DSR/DTR
-    {false, false, -1, -1, true},                          // XON/XOFF
+    {false, false, -1, -1, true},                            // XON/XOFF
 };
 
 template <typename T, std::size_t N>

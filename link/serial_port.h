@@ -111,7 +111,9 @@ class SerialPort {
   virtual bool Open(int port, int baud, int parity, int dataBits, int stopBits, int flowControl,
                     std::uint32_t overlapped) = 0;
   // The settings every caller of the console uses: 8N1, no flow control.
-  bool Open(int port, int baud) { return Open(port, baud, kParityNone, 8, kOneStopBit, kFlowNone, 0); }
+  bool Open(int port, int baud) {
+    return Open(port, baud, kParityNone, 8, kOneStopBit, kFlowNone, 0);
+  }
   virtual void Close() = 0;
   virtual bool IsOpen() const = 0;
 

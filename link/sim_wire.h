@@ -74,6 +74,7 @@ class SimWire final : public HostSink {
   bool BreakHeld() const { return breakHeld_; }
 
   // Device side.
+  using HostSink::Send;
   void Send(Duration at, const std::uint8_t* data, std::size_t count) override;
 
   // Every byte the host has written, with the time it reached the device.

@@ -42,7 +42,9 @@ struct StatusReply {
   int modelCode() const { return modelByte + 1; }
   // The input routed to `output` (0-based): bits 0-3 of its status byte.
   int RoutedInput(int output) const { return outputs[static_cast<std::size_t>(output)] & 0x0F; }
-  bool OutputOff(int output) const { return (outputs[static_cast<std::size_t>(output)] & 0x80) != 0; }
+  bool OutputOff(int output) const {
+    return (outputs[static_cast<std::size_t>(output)] & 0x80) != 0;
+  }
 };
 
 }  // namespace mc

@@ -29,26 +29,36 @@ namespace {
 #ifdef _WIN32
 using Native = SOCKET;
 constexpr Native kBad = INVALID_SOCKET;
-void CloseNative(Native s) { closesocket(s); }
+void CloseNative(Native s) {
+  closesocket(s);
+}
 bool SetNonBlocking(Native s, bool on) {
   u_long mode = on ? 1 : 0;
   return ioctlsocket(s, FIONBIO, &mode) == 0;
 }
-bool ConnectInProgress() { return WSAGetLastError() == WSAEWOULDBLOCK; }
+bool ConnectInProgress() {
+  return WSAGetLastError() == WSAEWOULDBLOCK;
+}
 #else
 using Native = int;
 constexpr Native kBad = -1;
-void CloseNative(Native s) { ::close(s); }
+void CloseNative(Native s) {
+  ::close(s);
+}
 bool SetNonBlocking(Native s, bool on) {
   int flags = fcntl(s, F_GETFL, 0);
   if (flags < 0) return false;
   flags = on ? (flags | O_NONBLOCK) : (flags & ~O_NONBLOCK);
   return fcntl(s, F_SETFL, flags) == 0;
 }
-bool ConnectInProgress() { return errno == EINPROGRESS; }
+bool ConnectInProgress() {
+  return errno == EINPROGRESS;
+}
 #endif
 
-Native ToNative(std::intptr_t fd) { return static_cast<Native>(fd); }
+Native ToNative(std::intptr_t fd) {
+  return static_cast<Native>(fd);
+}
 
 timeval ToTimeval(Duration d) {
   if (d < Duration::zero()) d = Duration::zero();
