@@ -43,7 +43,9 @@ class EdidData {
   // when a block or a field it points at runs past the end of the image.
   std::size_t DecodeDataBlocks(std::string& report, std::size_t start, std::size_t length) const;
 
-  std::span<const std::uint8_t, kSize> image() const { return std::span<const std::uint8_t, kSize>(image_); }
+  std::span<const std::uint8_t, kSize> image() const {
+    return std::span<const std::uint8_t, kSize>(image_);
+  }
 
  private:
   // Decodes the vendor-specific block whose header is at `t` with payload
