@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "emulator/boards/update_boards.h"
 #include "emulator/switcher_model.h"
 
 namespace mc::emu {
@@ -24,8 +25,15 @@ class Boards {
   // Help lines for switcher-emu --help, one option a line.
   static std::string OptionsHelp();
 
+  DbBoard& db() { return db_; }
+  HdbtBoard& hdbt() { return hdbt_; }
+  MainBootloader& bootloader() { return bootloader_; }
+
  private:
   SwitcherModel& model_;
+  DbBoard db_;
+  HdbtBoard hdbt_;
+  MainBootloader bootloader_;
 };
 
 }  // namespace mc::emu
