@@ -136,6 +136,13 @@ bool Win32SerialPort::Open(int port, int baud, int parity, int dataBits, int sto
 
 void Win32SerialPort::Close() {
   if (!IsOpen()) return;
+  // Completion routines of writes still under way point at this object: let
+  // them run now (they are queued to the thread that started the writes, as
+  // a rule this one) rather than later on an object that may be gone.
+  if (pendingWrites_ > 0) {
+    Cancel();
+    for (int i = 0; i < 100 && pendingWrites_ > 0; ++i) SleepEx(10, TRUE);
+  }
   CloseHandle(H(handle_));
   handle_ = INVALID_HANDLE_VALUE;
   overlapped_ = 0;
@@ -177,14 +184,18 @@ bool Win32SerialPort::Escape(std::uint32_t code) {
   return IsOpen() && EscapeCommFunction(H(handle_), code) != 0;
 }
 
-namespace {
-void CALLBACK AsyncWriteDone(DWORD error, DWORD bytes, LPOVERLAPPED record) {
+// The completion routine of WriteAsync(); a friend of the port.
+struct AsyncWriteRoutine {
+  static void CALLBACK Done(DWORD error, DWORD bytes, LPOVERLAPPED record);
+};
+
+void CALLBACK AsyncWriteRoutine::Done(DWORD error, DWORD bytes, LPOVERLAPPED record) {
   auto* write = reinterpret_cast<AsyncWrite*>(record);
   auto* port = static_cast<Win32SerialPort*>(record->hEvent);
+  --port->pendingWrites_;
   port->OnWriteComplete(error, bytes);
   delete write;
 }
-}  // namespace
 
 bool Win32SerialPort::WriteAsync(const std::uint8_t* buffer, std::size_t count) {
   if (!IsOpen()) return false;
@@ -198,10 +209,11 @@ bool Win32SerialPort::WriteAsync(const std::uint8_t* buffer, std::size_t count) 
   write->bytes.assign(buffer, buffer + count);
   write->overlapped.hEvent = this;
   if (!WriteFileEx(H(handle_), write->bytes.data(), ClampCount(count), &write->overlapped,
-                   AsyncWriteDone)) {
+                   &AsyncWriteRoutine::Done)) {
     delete write;
     return false;
   }
+  ++pendingWrites_;
   return true;
 }
 

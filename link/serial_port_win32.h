@@ -54,8 +54,13 @@ class Win32SerialPort : public SerialPort {
   std::uint32_t overlapped() const { return overlapped_; }
 
  private:
+  friend struct AsyncWriteRoutine;
+
   void* handle_ = reinterpret_cast<void*>(static_cast<std::intptr_t>(-1));
   std::uint32_t overlapped_ = 0;
+  // Asynchronous writes whose completion routine has not run yet; Close()
+  // lets them finish, since each routine calls back into this object.
+  int pendingWrites_ = 0;
 };
 
 // Makes the console's reporter of line-setting errors show

@@ -147,7 +147,12 @@ TEST_F(Win32SerialPortTest, OverlappedModeRefusesBlockingIoAndCompletesAsyncWrit
   for (int i = 0; i < 30 && port.completions.empty(); ++i) SleepEx(100, TRUE);
   ASSERT_EQ(port.completions.size(), 1u);
   EXPECT_EQ(port.completions[0], std::make_pair(std::uint32_t{0}, std::uint32_t{4}));
+
+  // A write still under way completes before Close() returns, not later on a
+  // port object that may be gone by then.
+  ASSERT_TRUE(port.WriteAsync(buffer, 2));
   port.Close();
+  EXPECT_EQ(port.completions.size(), 2u);
   EXPECT_EQ(port.overlapped(), 0u);
 }
 
