@@ -41,7 +41,18 @@ struct Golden {
   const char* what;
 };
 
-const std::vector<Golden> kGolden = {};
+const std::vector<Golden> kGolden = {
+    {"hdmi/ed-samsung-ue48ju7090-hdmi.bin",
+     "TV: audio, speakers, two vendor blocks, deep colour, four 4K x 2K, 3D multi 2, "
+     "interlaced DTD"},
+    {"hdmi/lhw-hdmi-many-sads-DON004B-3DDE24.bin",
+     "receiver: eight SADs with DTS-HD Master and .1 counts, physical address 1.3.0.0"},
+    {"malformed/lhw-bad-cea-checksum-GSM5867-25CDBA.bin",
+     "wrong extension checksum: the note first, then the whole report"},
+    {"padded-128/ed-dell-2408wfp-dp-pad-00.bin", "PC monitor without extension"},
+    {"no-cta/ed-apple-macbookpro-16inch-2019.bin", "DisplayID extension: no section"},
+    {"malformed/ed-planar-ix2790-trunc384to256.bin", "extension count 2: no section"},
+};
 
 TEST(EdidCorpus, GoldenReports) {
   if (!fs::is_directory(kCorpus)) GTEST_SKIP() << "no EDID corpus at " << kCorpus;
