@@ -72,6 +72,7 @@ PosixSerialPort::PathForPort PosixSerialPort::FixedPath(std::string path) {
 bool PosixSerialPort::Open(int port, int baud, int parity, int dataBits, int stopBits,
                            int flowControl, std::uint32_t overlapped) {
   if (port < kMinPort || port > kMaxPort) return false;
+  Close();  // a second Open must not leak the first descriptor
   path_ = pathForPort_(port);
   fd_ = ::open(path_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   overlapped_ = overlapped;

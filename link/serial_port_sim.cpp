@@ -17,8 +17,9 @@ void SimPortBank::Release(int port) {
 bool SimSerialPort::Open(int port, int baud, int parity, int dataBits, int stopBits,
                          int flowControl, std::uint32_t overlapped) {
   if (port < kMinPort || port > kMaxPort) return false;
-  // Opening an open port overwrites the handle without closing it; the
-  // simulated wire stays taken, as the leaked handle would keep it.
+  // Opening an open port closes it first, as the Win32 port does: the old
+  // handle would otherwise stay open and keep the port taken.
+  Close();
   wire_ = bank_.Take(port);
   overlapped_ = overlapped;
   if (!wire_) return false;
