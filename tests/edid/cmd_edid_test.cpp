@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -34,9 +35,10 @@ Outcome Edid(const cli::Args& args) {
 class CmdEdidTest : public testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("mc-edid-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-            testing::UnitTest::GetInstance()->current_test_info()->name());
+    // Unique per run: the native and the sanitizer build may run this at once.
+    dir_ =
+        fs::temp_directory_path() / ("mc-edid-" + std::to_string(std::random_device{}()) + "-" +
+                                     testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::create_directories(dir_);
   }
   void TearDown() override { fs::remove_all(dir_); }
