@@ -134,7 +134,7 @@ const std::vector<Option>& Options() {
        }},
       {"boot.late", "MS: every bootloader reply comes MS later",
        [](Boards& b, const std::string& v) { return Millis(v, b.bootloader().faults.lateBy); }},
-      {"session-timeout", "MS: an update mode gives up after MS of host silence (default 20000)",
+      {"session-timeout", "MS: an update mode gives up after MS of host silence (default 30000)",
        [](Boards& b, const std::string& v) {
          Duration d{};
          if (!Millis(v, d)) return false;

@@ -81,9 +81,23 @@ std::vector<std::uint8_t> DbBoard::Received() const {
 }
 
 void DbBoard::OnHostByte(Duration t, std::uint8_t byte, HostSink& sink) {
-  if (state_ != State::kDone && t - lastByte_ > sessionTimeout) state_ = State::kExpired;
+  const bool handshake = state_ == State::kLengthLow || state_ == State::kLengthHigh;
+  const Duration timeout = handshake ? handshakeTimeout : sessionTimeout;
+  const Duration gap = t - lastByte_;
   lastByte_ = t;
+  if (state_ != State::kDone && gap > timeout) state_ = State::kExpired;
   const Duration at = t + replyDelay;
+  // The host's entry command after a pause, in the middle of a transfer:
+  // the host gave up on it and starts again.
+  if (state_ == State::kData &&
+      (entry_.Collecting() || (byte == CommandFrame::kMinSize && gap >= resumeGap))) {
+    if (entry_.Feed(byte)) {
+      sink.Send(at, kAck);
+      ++session_;
+      Start(at, sink);
+    }
+    return;
+  }
   switch (state_) {
     case State::kExpired:
     case State::kReady:
@@ -139,7 +153,10 @@ void DbBoard::OnData(Duration t, std::uint8_t byte, HostSink& sink) {
   const std::size_t q = position_;
   wire_.push_back({q, byte});
   const bool faulty = FaultsOn();
-  if (faulty && faults.silentByte >= 0 && q >= static_cast<std::size_t>(faults.silentByte)) return;
+  if (faulty && static_cast<int>(q) == faults.silentByte) {
+    state_ = State::kDone;  // back to the switcher, which does not answer data
+    return;
+  }
   Duration at = t + replyDelay;
   if (faulty && static_cast<int>(q) == faults.lateByte) at += faults.lateBy;
   if (faulty && static_cast<int>(q) == faults.nakByte && naksLeft_ > 0) {
@@ -180,18 +197,23 @@ void HdbtBoard::Start(Duration t) {
 }
 
 void HdbtBoard::OnHostByte(Duration t, std::uint8_t byte, HostSink& sink) {
-  if (state_ != State::kDone && t - lastByte_ > sessionTimeout) state_ = State::kExpired;
+  const Duration gap = t - lastByte_;
   lastByte_ = t;
+  if (state_ != State::kDone && gap > sessionTimeout) state_ = State::kExpired;
   const Duration at = t + replyDelay;
   const bool faulty = FaultsOn();
+  // The entry command again, after a pause: the host gave up and starts over.
+  if (state_ == State::kExpired || entry_.Collecting() ||
+      (state_ != State::kDone && byte == CommandFrame::kMinSize && gap >= resumeGap)) {
+    if (entry_.Feed(byte)) {
+      sink.Send(at, kAck);
+      ++session_;
+      Start(at);
+    }
+    return;
+  }
   switch (state_) {
-    case State::kExpired:
-      if (entry_.Feed(byte)) {
-        sink.Send(at, kAck);
-        ++session_;
-        Start(at);
-      }
-      return;
+    case State::kExpired: return;
     case State::kCountHigh:
       count_ = static_cast<std::uint16_t>(byte << 8);
       state_ = State::kCountLow;
@@ -214,7 +236,10 @@ void HdbtBoard::OnHostByte(Duration t, std::uint8_t byte, HostSink& sink) {
     case State::kData: {
       current_.data[filled_++] = byte;
       if (filled_ < kBlockSize) return;
-      if (faulty && index_ == faults.silentBlock) return;
+      if (faulty && index_ == faults.silentBlock) {
+        state_ = State::kDone;
+        return;
+      }
       Duration doneAt = at;
       if (faulty && index_ == faults.lateBlock) doneAt += faults.lateBy;
       std::uint8_t sum = Sum8(current_.data);
@@ -322,7 +347,7 @@ void MainBootloader::OnFrame(Duration t, HostSink& sink) {
   const bool crcOk =
       f.size() >= 3 && Crc16(f.data(), f.size() - 2) == (f[f.size() - 2] | f[f.size() - 1] << 8);
   if (!escapeOk || !crcOk) {
-    frames_.push_back({f.empty() ? std::uint8_t{0} : f[0], 0, 0, false});
+    frames_.push_back({f.empty() ? std::uint8_t{0} : f[0], 0, 0, false, {}});
     Reply(t, kFrameRefused, sink);
     return;
   }
@@ -333,7 +358,7 @@ void MainBootloader::OnFrame(Duration t, HostSink& sink) {
       const int count = f[5];
       const bool ok = address % kPage == 0 && count >= 1 && address + kPage <= kAppEnd &&
                       address + kPage >= kPage * count;
-      frames_.push_back({f[0], address, count, ok});
+      frames_.push_back({f[0], address, count, ok, {}});
       if (!ok) break;
       // Pages from `address` downwards.
       const std::size_t low = address + kPage - kPage * static_cast<std::size_t>(count);
@@ -351,8 +376,9 @@ void MainBootloader::OnFrame(Duration t, HostSink& sink) {
       const bool refused = faults.nakWriteFrom >= 0 && n >= faults.nakWriteFrom &&
                            n < faults.nakWriteFrom + faults.nakWriteCount;
       const bool ok = f.size() == 8 + size && address + size <= kFlashSize && !refused;
-      frames_.push_back({f[0], address, blocks, ok});
+      frames_.push_back({f[0], address, blocks, ok, {}});
       if (!ok) break;
+      frames_.back().data.assign(f.begin() + 6, f.end() - 2);
       // Programming clears bits only; the bootloader's own pages are locked.
       for (std::size_t i = 0; i < size && address + i < kAppEnd; ++i) {
         flash_[address + i] &= f[6 + i];
@@ -362,7 +388,7 @@ void MainBootloader::OnFrame(Duration t, HostSink& sink) {
     }
     case 0x09:
       if (f.size() != 3) break;
-      frames_.push_back({f[0], 0, 0, true});
+      frames_.push_back({f[0], 0, 0, true, {}});
       finishSeen_ = true;
       finished_ = true;  // the new application starts
       return;

@@ -58,7 +58,13 @@ class DbBoard : public BoardMode {
   Duration readyDelay = milliseconds(200);
   // A transfer that hears nothing from the host for this long is given up;
   // the board then listens for its entry command again.
-  Duration sessionTimeout = seconds(20);
+  Duration sessionTimeout = seconds(30);
+  // An entry command that comes after this long a pause restarts the
+  // transfer (the host gave up and tries again).
+  Duration resumeGap = milliseconds(900);
+  // The length handshake is given up sooner: the host sends its three bytes
+  // at once.
+  Duration handshakeTimeout = milliseconds(1500);
 
   int Sessions() const { return session_; }
   // The last session received every block and had each one confirmed.
@@ -117,7 +123,8 @@ class HdbtBoard : public BoardMode {
 
   HdbtFaults faults;
   Duration replyDelay = milliseconds(2);
-  Duration sessionTimeout = seconds(20);
+  Duration sessionTimeout = seconds(30);
+  Duration resumeGap = milliseconds(900);
 
   int Sessions() const { return session_; }
   bool Completed() const { return completed_; }
@@ -170,6 +177,7 @@ class MainBootloader : public BoardMode {
     std::uint32_t address;
     int count;  // erase pages or write blocks
     bool ok;
+    std::vector<std::uint8_t> data;  // a write frame's data
   };
 
   MainBootloader();
