@@ -35,6 +35,8 @@ struct SerialCase {
   int elapsedMs;                 // reads that time out wait one second each
 };
 
+void PrintTo(const SerialCase& c, std::ostream* os) { *os << c.name; }
+
 class SerialExchange : public ::testing::TestWithParam<SerialCase> {};
 
 TEST_P(SerialExchange, SendsWaitsAndRetriesAsItsRowSays) {
