@@ -311,7 +311,8 @@ void MainBootloader::Reply(Duration t, std::vector<std::uint8_t> bytes, HostSink
 }
 
 void MainBootloader::OnHostByte(Duration t, std::uint8_t byte, HostSink& sink) {
-  if (finished_ || baud_ != 19200) return;  // another speed is noise
+  // Another speed is noise; 0 is a line without one (a pseudo-terminal).
+  if (finished_ || (baud_ != 19200 && baud_ != 0)) return;
   if (escaped_) {
     escaped_ = false;
     if (byte != kSync && byte != kEtx && byte != kDle) badEscape_ = true;

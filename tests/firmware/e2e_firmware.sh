@@ -46,6 +46,20 @@ for ((off = 0; off < 1000; off += 16)); do
 done
 printf ':00000001FF\r\n' >>"$hdbt"
 
+# A larger HDBaseT image (160 blocks, some seconds) to interrupt.
+big=720-470-TX-GRDX_big.hex
+: >"$big"
+rec16=$(for ((i = 0; i < 16; i++)); do printf '%d ' $(((i * 29 + 3) & 255)); done)
+for ((off = 0; off < 20480; off += 16)); do
+  # shellcheck disable=SC2086
+  hexrec "$off" $rec16 >>"$big"
+done
+printf ':00000001FF\r\n' >>"$big"
+
+# Main board: a raw 5000-byte image (its first byte is not ':').
+main=K700-K720.8x8.e2e.img
+for ((i = 0; i < 5000; i++)); do printf "\\x$(printf %02x $(((i * 53 + 1) & 255)))"; done >"$main"
+
 # DB: a raw 300-byte image.
 db=K700-K720-DB.8x8.e2e.bin
 for ((i = 0; i < 300; i++)); do printf "\\x$(printf %02x $(((i * 37 + 11) & 255)))"; done >"$db"
@@ -77,6 +91,38 @@ run() {
 }
 run hdbt "$hdbt"
 run db "$db"
+
+# Ctrl-C is the Abort button: the HDBaseT loader ends with its failure text.
+timeout 60 "$ctl" firmware hdbt --port "$work/tty" "$big" >big.out 2>&1 &
+ctl_pid=$!
+sleep 2
+kill -INT "$ctl_pid"
+wait "$ctl_pid"
+rc=$?
+if [ $rc -ne 1 ] || ! grep -q '^Fail to write flash!$' big.out; then
+  echo "FAIL: Ctrl-C did not abort the HDBaseT update (exit $rc)"
+  cat big.out
+  failed=1
+else
+  echo "ok: Ctrl-C aborts"
+fi
+
+# Main board: the emulator power-cycles into the bootloader on SIGUSR1 (a
+# pseudo-terminal carries no break); the prompt gets its Enter afterwards.
+{
+  sleep 1
+  kill -USR1 "$emu_pid"
+  sleep 0.5
+  echo
+} | timeout 120 "$ctl" firmware main --port "$work/tty" "$main" >main.out 2>&1
+rc=$?
+if [ $rc -ne 0 ] || ! grep -q '^Complete!$' main.out; then
+  echo "FAIL: matrixctl firmware main (exit $rc)"
+  cat main.out
+  failed=1
+else
+  echo "ok: matrixctl firmware main"
+fi
 
 # Bad arguments: usage, exit 2.
 "$ctl" firmware flash --port "$work/tty" "$db" 2>/dev/null

@@ -157,7 +157,7 @@ TEST(MainBoard, RepeatedAttemptRelocatesTheBytesAsLoaded) {
   EXPECT_EQ(rig.report.Last(1091), "Complete!");
   const auto erases = FramesOf(rig.boards.bootloader(), 0x03);
   EXPECT_EQ(erases.size(), 64u);
-  const auto& vector = FramesOf(rig.boards.bootloader(), 0x04).back();
+  const auto vector = FramesOf(rig.boards.bootloader(), 0x04).back();
   ASSERT_EQ(vector.address, 0x1F7C0u);
   EXPECT_TRUE(std::equal(image.begin(), image.begin() + 4, vector.data.begin() + 60));
   EXPECT_TRUE(
