@@ -152,7 +152,12 @@ bool Boards::Configure(const std::string& key, const std::string& value, std::st
   for (const Option& option : Options()) {
     if (key != option.key) continue;
     if (option.apply(*this, value)) return true;
-    if (error) *error = "bad value for board option " + key + ": " + value;
+    if (error) {
+      *error = "bad value for board option ";
+      *error += key;
+      *error += ": ";
+      *error += value;
+    }
     return false;
   }
   if (error) *error = "unknown board option: " + key;

@@ -306,7 +306,7 @@ void MainBootloader::OnOpen(Duration t, int baud) {
   escaped_ = false;
 }
 
-void MainBootloader::Reply(Duration t, std::vector<std::uint8_t> bytes, HostSink& sink) {
+void MainBootloader::Reply(Duration t, const std::vector<std::uint8_t>& bytes, HostSink& sink) {
   sink.Send(t + faults.lateBy, bytes);
 }
 

@@ -201,7 +201,7 @@ class MainBootloader : public BoardMode {
 
  private:
   void OnFrame(Duration t, HostSink& sink);
-  void Reply(Duration t, std::vector<std::uint8_t> bytes, HostSink& sink);
+  void Reply(Duration t, const std::vector<std::uint8_t>& bytes, HostSink& sink);
 
   std::vector<std::uint8_t> flash_;
   std::vector<std::uint8_t> frame_;

@@ -194,5 +194,24 @@ TEST(OversizedImage, RefusedBeforeAnythingIsSent) {
   EXPECT_EQ(rig.report.Last(1092), "Complete!");
 }
 
+TEST(BoardOptions, ConfigureSetsFaults) {
+  emu::SwitcherModel model;
+  emu::Boards boards(model);
+  std::string error;
+  EXPECT_TRUE(boards.Configure("db.nak", "5:2", &error));
+  EXPECT_EQ(boards.db().faults.nakByte, 5);
+  EXPECT_EQ(boards.db().faults.nakTimes, 2);
+  EXPECT_TRUE(boards.Configure("hdbt.late", "3:2500", &error));
+  EXPECT_EQ(boards.hdbt().faults.lateBlock, 3);
+  EXPECT_EQ(boards.hdbt().faults.lateBy, milliseconds(2500));
+  EXPECT_TRUE(boards.Configure("boot.bad-echo", "2", &error));
+  EXPECT_EQ(boards.bootloader().faults.badEchoCount, -1);
+  EXPECT_FALSE(boards.Configure("db.nak", "five", &error));
+  EXPECT_EQ(error, "bad value for board option db.nak: five");
+  EXPECT_FALSE(boards.Configure("db.colour", "1", &error));
+  EXPECT_EQ(error, "unknown board option: db.colour");
+  EXPECT_NE(emu::Boards::OptionsHelp().find("db.wrong-sum="), std::string::npos);
+}
+
 }  // namespace
 }  // namespace mc::test
