@@ -186,9 +186,13 @@ TEST(ConvertHex, AgreesWithSrecCat) {
       ASSERT_TRUE(ConvertHexImage(variant, image));
       const std::string in = WriteTempFile("agree" + std::to_string(i) + ".hex", Bytes(files[i]));
       const std::string out = in + ".bin";
-      const std::string cmd = "srec_cat -disable-sequence-warnings " + in +
-                              " -Intel -fill 0x00 0 " + std::to_string(image.ImageLength) + " -o " +
-                              out + " -Binary";
+      std::string cmd = "srec_cat -disable-sequence-warnings ";
+      cmd += in;
+      cmd += " -Intel -fill 0x00 0 ";
+      cmd += std::to_string(image.ImageLength);
+      cmd += " -o ";
+      cmd += out;
+      cmd += " -Binary";
       ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
       EXPECT_EQ(ReadAll(out),
                 std::vector<std::uint8_t>(image.Bytes().begin(), image.Bytes().end()));
