@@ -47,7 +47,14 @@ std::size_t SimSerialPort::Read(std::uint8_t* buffer, std::size_t count) {
 std::size_t SimSerialPort::Write(const std::uint8_t* buffer, std::size_t count) {
   if (!wire_ || overlapped_ != 0) return 0;
   wire_->HostWrite(buffer, count);
+  WaitSent();
   return count;
+}
+
+void SimSerialPort::WaitSent() {
+  // A blocking write returns when its last byte has left the port, as a
+  // Win32 WriteFile without write timeouts does.
+  if (!wire_->HostBytes().empty()) wire_->clock().AdvanceTo(wire_->HostBytes().back().at);
 }
 
 bool SimSerialPort::Purge(std::uint32_t flags) {
@@ -75,7 +82,9 @@ bool SimSerialPort::Escape(std::uint32_t code) {
 
 bool SimSerialPort::WriteAsync(const std::uint8_t* buffer, std::size_t count) {
   if (!wire_) return false;
+  // On a blocking port the write completes at once (see the Win32 port).
   wire_->HostWrite(buffer, count);
+  WaitSent();
   OnWriteComplete(0, static_cast<std::uint32_t>(count));
   return true;
 }

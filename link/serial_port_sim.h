@@ -55,6 +55,8 @@ class SimSerialPort : public SerialPort {
   SimWire* wire() { return wire_; }
 
  private:
+  void WaitSent();
+
   SimPortBank& bank_;
   SimWire* wire_ = nullptr;
   int port_ = -1;

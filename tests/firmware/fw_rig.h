@@ -113,31 +113,6 @@ inline std::string HexEnd() {
   return ":00000001FF\r\n";
 }
 
-// A blocking write returns when its last byte has left the port, as a
-// Win32 WriteFile without write timeouts does; SimSerialPort returns at once.
-class BlockingSimPort : public SimSerialPort {
- public:
-  using SimSerialPort::SimSerialPort;
-  using SimSerialPort::Write;
-  std::size_t Write(const std::uint8_t* buffer, std::size_t count) override {
-    const std::size_t n = SimSerialPort::Write(buffer, count);
-    WaitSent();
-    return n;
-  }
-  bool WriteAsync(const std::uint8_t* buffer, std::size_t count) override {
-    const bool ok = SimSerialPort::WriteAsync(buffer, count);
-    WaitSent();
-    return ok;
-  }
-
- private:
-  void WaitSent() {
-    if (wire() && !wire()->HostBytes().empty()) {
-      wire()->clock().AdvanceTo(wire()->HostBytes().back().at);
-    }
-  }
-};
-
 struct Rig {
   static constexpr int kCom = 3;
 
@@ -168,7 +143,7 @@ struct Rig {
   SimPortBank bank;
   emu::SwitcherModel model;
   emu::Boards boards{model};
-  BlockingSimPort port{bank};
+  SimSerialPort port{bank};
   RecordingReport report;
   FirmwareLoader loader{port, clock, report};
 };

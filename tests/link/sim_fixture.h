@@ -31,10 +31,6 @@ struct SimSwitcher {
     link.ethernetMode = true;
     link.tcpConnected = socket.Connect("127.0.0.1", kSwitcherTcpPort, seconds(1));
   }
-  // Time passed since `start`, in milliseconds.
-  double ElapsedMs(Duration start) const {
-    return static_cast<double>((clock.Now() - start).count()) / 1000.0;
-  }
 };
 
 }  // namespace mc::test
