@@ -16,10 +16,10 @@
 # SERIALCOMM value. Adding the value to a running server changes nothing, so
 # the values are written first, that server is let go, and a fresh one starts.
 #
-# The peers are tests/win/pty_peer.py, not switcher-emu: the Windows tests
-# check the Win32 port and discovery, and a peer with no state of its own
-# keeps them independent of the emulator. NATIVE_BUILD_DIR is passed to the
-# tests as MC_NATIVE_BUILD_DIR for tests that want the real emulator.
+# The peers are the project's switcher-emu from NATIVE_BUILD_DIR, so that the
+# Win32 port talks to the same emulated switcher as every other test; without
+# a native build, tests/win/pty_peer.py stands in (it answers the status
+# query). NATIVE_BUILD_DIR is also passed to the tests as MC_NATIVE_BUILD_DIR.
 #
 # Environment: MC_WINE_TEST_TIMEOUT (seconds for win_tests.exe, default 300),
 # MC_WINE_FRESH_PREFIX=1 (boot a new prefix), GTEST_FILTER and other GTEST_*
@@ -106,13 +106,25 @@ fi
 
 # Peers: each prints its slave path on its first line. Sets peer_path.
 peer_path=""
+emu=""
+if [ -n "$native_dir" ] && [ -x "$native_dir/emulator/switcher-emu" ]; then
+  emu="$native_dir/emulator/switcher-emu"
+  log "peers: $emu"
+else
+  log "peers: $peer (no native switcher-emu)"
+fi
 start_peer() {
   local name=$1 out="$work/$1.path" i
-  python3 "$peer" --lifetime $((test_timeout + 300)) >"$out" 2>"$work/$name.err" </dev/null &
+  if [ -n "$emu" ]; then
+    timeout $((test_timeout + 300)) "$emu" --pty >"$out" 2>"$work/$name.err" </dev/null &
+  else
+    python3 "$peer" --lifetime $((test_timeout + 300)) >"$out" 2>"$work/$name.err" </dev/null &
+  fi
   peer_pids+=($!)
   for i in $(seq 50); do
     if [ -s "$out" ]; then
-      peer_path=$(head -n 1 "$out")
+      # The stand-in prints the path; switcher-emu "switcher-emu: MODEL on PATH".
+      peer_path=$(head -n 1 "$out" | awk '{print $NF}')
       return 0
     fi
     sleep 0.1

@@ -1,5 +1,5 @@
 // The COM ports that the Wine test run maps onto pseudo-terminals, each with
-// a switcher stand-in behind it that answers the status query.
+// the emulated switcher (or a stand-in) behind it answering the status query.
 #pragma once
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-// The Win32 serial port against a switcher stand-in on a pseudo-terminal.
+// The Win32 serial port against the emulated switcher on a pseudo-terminal.
 #include "link/serial_port_win32.h"
 
 #include <gtest/gtest.h>
