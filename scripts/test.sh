@@ -4,7 +4,7 @@
 # Debian 12 machine lacks. Exits non-zero on any failure.
 #
 #   scripts/test.sh                 everything
-#   FUZZ_RUNS=N scripts/test.sh     iterations per fuzz target (default 20000)
+#   FUZZ_RUNS=N scripts/test.sh     iterations per fuzz target (default 200000)
 set -uo pipefail
 cd "$(dirname "$0")/.."
 . scripts/deps.sh
@@ -30,7 +30,7 @@ build() {  # build PRESET
 }
 
 run_fuzzers() {
-  local runs=${FUZZ_RUNS:-20000}
+  local runs=${FUZZ_RUNS:-200000}
   local f name seeds corpus
   for f in build/sanitize/fuzz/*_fuzz; do
     [ -x "$f" ] || continue
@@ -45,7 +45,7 @@ run_fuzzers() {
     echo "--- $name: $runs runs, seeds: ${seeds[*]:-none}"
     # New inputs go to the scratch corpus (first directory); the seed
     # directories are only read.
-    if ! "$f" -runs="$runs" -max_total_time=300 -print_final_stats=0 "$corpus" "${seeds[@]}" \
+    if ! "$f" -runs="$runs" -max_total_time=120 -print_final_stats=0 "$corpus" "${seeds[@]}" \
         >"$corpus.log" 2>&1; then
       tail -n 40 "$corpus.log"
       rm -rf "$corpus" "$corpus.log"
