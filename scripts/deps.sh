@@ -15,7 +15,7 @@ ensure_packages() {
   fi
   export DEBIAN_FRONTEND=noninteractive
   $sudo apt-get update -qq || return 1
-  $sudo apt-get install -y -q --no-install-recommends "${missing[@]}" || return 1
+  $sudo apt-get install -y -q "${missing[@]}" || return 1
 }
 
 # What the native build needs.
