@@ -26,6 +26,7 @@ class EmuProcess {
     posix_spawn_file_actions_addclose(&fa, out[0]);
     args.insert(args.begin(), MC_SWITCHER_EMU);
     std::vector<char*> argv;
+    argv.reserve(args.size() + 1);
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
     if (posix_spawn(&pid_, MC_SWITCHER_EMU, &fa, nullptr, argv.data(), environ) != 0) pid_ = -1;
